@@ -143,7 +143,7 @@ IniDocument::IniDocument(std::string bytes) : bytes_(std::move(bytes)) {
 }
 
 void IniDocument::decode() {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes_[i]); };
+    const auto at = [&](std::size_t i) -> std::uint32_t { return static_cast<unsigned char>(bytes_[i]); };
     const std::size_t n = bytes_.size();
     if (n >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
         encoding_ = TextEncoding::Utf8Bom;
