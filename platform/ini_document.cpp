@@ -214,7 +214,9 @@ const std::string_view* IniDocument::find(std::string_view section, std::string_
 std::size_t IniDocument::sectionNames(std::string& names) const {
     names.clear();
     for (const Section& s : sections_) {
-        if (s.name.empty()) continue;  // an empty name would end the list early
+        // An empty name, or one holding a NUL, would end the list early and hide the sections after it;
+        // no lookup can reach such a section anyway.
+        if (s.name.empty() || s.name.find('\0') != std::string_view::npos) continue;
         names.append(s.name);
         names.push_back('\0');
     }

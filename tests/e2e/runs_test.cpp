@@ -198,6 +198,10 @@ std::vector<RunCase> cases() {
         added("last_section_not_an_area", config("FSX"),
               {{kFsx, withArea(areaSection(1, "a", "a", "1") + "[Custom]\r\nTitle=x\r\nLocal=x\r\nLayer=2\r\n")}}, kFsx,
               addedSection("Area.002", kTitle, kPath, 3)),
+        added("nul_in_a_section_name_hides_nothing", config("FSX"),
+              {{kFsx, withArea(areaSection(1, "a", "a", "1")) + std::string("[\0junk]\r\nTitle=j\r\n\r\n", 20) +
+                          areaSection(2, "b", "b", "2")}},
+              kFsx, addedSection("Area.003", kTitle, kPath, 3)),
         added("998_areas_give_area_999", config("FSX"), {{kFsx, library(998)}}, kFsx,
               addedSection("Area.999", kTitle, kPath, 999)),
         refused("999_areas_are_full", config("FSX"), {{kFsx, library(999)}}, -16, kNoNumberLeft),

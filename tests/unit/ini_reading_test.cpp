@@ -135,6 +135,13 @@ TEST(SectionNames, EveryNameInFileOrderDuplicatesIncluded) {
     EXPECT_EQ(count, expected.size() - 1);
 }
 
+TEST(SectionNames, ANameHoldingANulHidesNothingAfterIt) {
+    IniDocument doc(std::string("[General]\r\n[\0junk]\r\n[Area\0.9]\r\n[Area.002]\r\n", 43));
+    std::string names;
+    doc.sectionNames(names);
+    EXPECT_EQ(names, std::string("General\0Area.002\0\0", 18));
+}
+
 TEST(SectionNames, NoneInAnEmptyOrSectionlessFile) {
     for (const char* text : {"", "k=1\r\n", "; only a comment\r\n"}) {
         std::string names;
