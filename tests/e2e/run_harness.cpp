@@ -175,7 +175,13 @@ std::string addedSection(const std::string& name, const std::string& title, cons
            "\r\nActive=TRUE\r\nRequired=FALSE\r\n";
 }
 
-IniContent contentOf(const std::string& text) {
+IniContent contentOf(const std::string& bytes) {
+    // UTF-16 test libraries hold ASCII only: one byte of each code unit is enough.
+    std::string text = bytes;
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        text.clear();
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) text += bytes[i];
+    }
     IniContent content;
     std::size_t pos = 0;
     while (pos < text.size()) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "encodings.h"
 #include "run_harness.h"
 
 using namespace bfq::test;
@@ -65,6 +66,11 @@ RunCase refused(const char* name, std::optional<std::string> cfg,
 }
 
 std::string withArea(const std::string& area) { return headerSection() + area; }
+
+// An ASCII text as a UTF-16 little-endian file, with or without its byte order mark.
+std::string utf16Text(const std::string& ascii, bool byteOrderMark) {
+    return utf16(std::u16string(ascii.begin(), ascii.end()), true, byteOrderMark);
+}
 
 std::vector<RunCase> cases() {
     const std::string three = library(3);
@@ -186,6 +192,9 @@ std::vector<RunCase> cases() {
         added("lf_library_stays_lf", config("FSX"),
               {{kFsx, "[General]\nTitle=W\n[Area.001]\nTitle=a\nLocal=a\nLayer=1\n"}}, kFsx,
               "[Area.002]\nTitle=" + kTitle + "\nLocal=" + kPath + "\nLayer=2\nActive=TRUE\nRequired=FALSE\n"),
+        added("utf16_library_stays_utf16", config("FSX"),
+              {{kFsx, utf16Text("[General]\r\nTitle=W\r\n[Area.001]\r\nTitle=a\r\nLocal=a\r\nLayer=1\r\n", true)}},
+              kFsx, utf16Text(addedSection("Area.002", kTitle, kPath, 2), false)),
         added("missing_final_line_break", config("FSX"),
               {{kFsx, "[General]\r\nTitle=W\r\n[Area.001]\r\nTitle=a\r\nLocal=a\r\nLayer=1"}}, kFsx,
               "\r\n" + addedSection("Area.002", kTitle, kPath, 2)),

@@ -5,9 +5,11 @@
 
 #include <string>
 
+#include "encodings.h"
 #include "ini_document.h"
 
 using bfq::platform::IniDocument;
+using bfq::test::utf16;
 
 namespace {
 
@@ -20,24 +22,6 @@ struct ReadCase {
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
-
-std::string utf16le(const std::u16string& text, bool bom = true) {
-    std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
-    for (char16_t c : text) {
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
-    }
-    return out;
-}
-
-std::string utf16be(const std::u16string& text) {
-    std::string out("\xFE\xFF", 2);
-    for (char16_t c : text) {
-        out += static_cast<char>(c >> 8);
-        out += static_cast<char>(c & 0xFF);
-    }
-    return out;
-}
 
 class Reading : public testing::TestWithParam<ReadCase> {};
 
@@ -94,10 +78,10 @@ const ReadCase kReadCases[] = {
     {"absent_section", "[S]\r\nk=1\r\n", "T", "k", nullptr},
     {"utf8_bom_skipped", "\xEF\xBB\xBF[S]\r\nk=Z\xC3\xBCrich\r\n", "S", "k", "Z\xC3\xBCrich"},
     {"bom_only_at_start", "[S]\r\n\xEF\xBB\xBFk=1\r\n", "S", "k", nullptr},
-    {"utf16le_decoded", utf16le(u"[S]\r\nk=Z\u00FCrich\r\n"), "S", "k", "Z\xC3\xBCrich"},
-    {"utf16be_decoded", utf16be(u"[S]\r\nk=v\r\n"), "S", "k", "v"},
-    {"utf16_surrogate_pair", utf16le(u"[S]\r\nk=\U0001F6EB\r\n"), "S", "k", "\xF0\x9F\x9B\xAB"},
-    {"utf16_without_bom_unreadable", utf16le(u"[S]\r\nk=v\r\n", false), "S", "k", nullptr},
+    {"utf16le_decoded", utf16(u"[S]\r\nk=Z\u00FCrich\r\n"), "S", "k", "Z\xC3\xBCrich"},
+    {"utf16be_decoded", utf16(u"[S]\r\nk=v\r\n", false), "S", "k", "v"},
+    {"utf16_surrogate_pair", utf16(u"[S]\r\nk=\U0001F6EB\r\n"), "S", "k", "\xF0\x9F\x9B\xAB"},
+    {"utf16_without_bom_unreadable", utf16(u"[S]\r\nk=v\r\n", true, false), "S", "k", nullptr},
     {"high_bytes_pass_through", "[S]\r\nk=Z\xFCrich\r\n", "S", "k", "Z\xFCrich"},
 };
 

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "encodings.h"
 #include "ini_document.h"
 
 using bfq::platform::IniDocument;
+using bfq::test::utf16;
 
 namespace {
 
@@ -21,16 +23,6 @@ struct WriteCase {
 };
 
 void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
-
-std::string utf16(const std::u16string& text, bool littleEndian) {
-    std::string out = littleEndian ? std::string("\xFF\xFE", 2) : std::string("\xFE\xFF", 2);
-    for (char16_t c : text) {
-        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
-        out += littleEndian ? lo : hi;
-        out += littleEndian ? hi : lo;
-    }
-    return out;
-}
 
 class Writing : public testing::TestWithParam<WriteCase> {};
 
