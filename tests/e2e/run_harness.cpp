@@ -1,10 +1,12 @@
 #include "run_harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -54,8 +56,16 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::clearSimulatorFolders() const {
-    removeTree(programData() + "/Microsoft");
-    removeTree(programData() + "/Lockheed Martin");
+    // In any letter case: Wine finds "microsoft/fsx" as "Microsoft\FSX", so a case's
+    // lower-case folder would otherwise serve as the library of the cases after it.
+    std::vector<std::string> simulatorFolders;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(programData(), ignored)) {
+        std::string name = entry.path().filename().string();
+        for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (name == "microsoft" || name == "lockheed martin") simulatorFolders.push_back(entry.path().string());
+    }
+    for (const std::string& folder : simulatorFolders) removeTree(folder);
 }
 
 void Sandbox::writeConfig(const std::string& bytes) const { writeFile(config(), bytes); }
@@ -64,19 +74,51 @@ void Sandbox::writeLibrary(const std::string& relative, const std::string& bytes
     writeFile(library(relative), bytes);
 }
 
-RunOutput Sandbox::run(const RunOptions& options) const {
+RunOutput Sandbox::run(const RunOptions& options) const { return finish(start(options, -1)); }
+
+StartedRun Sandbox::start(const RunOptions& options) const { return start(options, -1); }
+
+std::vector<RunOutput> Sandbox::runTogether(const std::vector<RunOptions>& runs) const {
+    int gate[2];
+    if (::pipe2(gate, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<StartedRun> started;
+    for (const RunOptions& options : runs) started.push_back(start(options, gate[0]));
+    const std::string tickets(runs.size(), 'g');  // one byte lets one child go
+    const bool opened = ::write(gate[1], tickets.data(), tickets.size()) == static_cast<ssize_t>(tickets.size());
+    ::close(gate[1]);
+    ::close(gate[0]);
+    std::vector<RunOutput> outputs;
+    for (const StartedRun& run : started) outputs.push_back(finish(run));
+    if (!opened) throw std::runtime_error("the gate did not open");
+    return outputs;
+}
+
+// Another user may not reach the build tree: that run gets its own copy of the tool.
+std::string Sandbox::executableFor(const RunOptions& options) const {
     const ToolUnderTest& tool = ToolUnderTest::fromEnvironment();
+    if (!options.user || tool.underWine()) return tool.executable;
+    const std::string copy = scratch_ / "tool/brackenfelloquist";
+    if (!std::filesystem::exists(copy)) {
+        makeFolders(scratch_ / "tool");
+        std::filesystem::copy_file(tool.executable, copy);
+        std::filesystem::permissions(copy, std::filesystem::perms(0755));
+    }
+    return copy;
+}
+
+StartedRun Sandbox::start(const RunOptions& options, int gate) const {
+    const ToolUnderTest& tool = ToolUnderTest::fromEnvironment();
+    const std::string executable = executableFor(options);
+    const std::string workFolder = options.workFolder.empty() ? work() : options.workFolder;
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         const int devNull = ::open("/dev/null", O_WRONLY);
         ::dup2(devNull, STDERR_FILENO);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        if (::chdir(work().c_str()) != 0) ::_exit(121);
+        if (::chdir(workFolder.c_str()) != 0) ::_exit(121);
         std::vector<std::pair<std::string, std::string>> vars = {
             {"PATH", "/usr/local/bin:/usr/bin:/bin"}, {"HOME", scratch_ / "home"}, {"LC_ALL", "C"},
             {"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}};
@@ -89,27 +131,38 @@ RunOutput Sandbox::run(const RunOptions& options) const {
             ::signal(SIGXFSZ, SIG_IGN);
         }
         if (options.user) {
-            if (::setgid(*options.user) != 0 || ::setuid(*options.user) != 0) ::_exit(122);
+            if (::setgroups(0, nullptr) != 0 || ::setgid(*options.user) != 0 || ::setuid(*options.user) != 0) {
+                ::_exit(122);
+            }
+        }
+        if (gate >= 0) {
+            char ignored;
+            while (::read(gate, &ignored, 1) < 0 && errno == EINTR) {
+            }
         }
         if (tool.underWine()) {
-            ::execl(tool.runner.c_str(), tool.runner.c_str(), tool.executable.c_str(), static_cast<char*>(nullptr));
+            ::execl(tool.runner.c_str(), tool.runner.c_str(), executable.c_str(), static_cast<char*>(nullptr));
         } else {
-            ::execl(tool.executable.c_str(), tool.executable.c_str(), static_cast<char*>(nullptr));
+            ::execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
         }
         ::_exit(127);
     }
     ::close(pipeFds[1]);
+    return {child, pipeFds[0]};
+}
+
+RunOutput finish(StartedRun run) {
     RunOutput output;
     char chunk[4096];
     for (;;) {
-        const ssize_t n = ::read(pipeFds[0], chunk, sizeof chunk);
+        const ssize_t n = ::read(run.output, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         output.out.append(chunk, static_cast<std::size_t>(n));
     }
-    ::close(pipeFds[0]);
+    ::close(run.output);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(run.pid, &status, 0) < 0 && errno == EINTR) {
     }
     output.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return output;
@@ -187,7 +240,9 @@ IniContent contentOf(const std::string& bytes) {
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = text.size();
-        const std::string line = trimmed(text.substr(pos, end - pos));
+        std::string raw = text.substr(pos, end - pos);
+        raw.resize(std::min(raw.find('\0'), raw.size()));  // the system's reader ends a line's text at a NUL
+        const std::string line = trimmed(raw);
         pos = end + 1;
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[' && line.find(']') != std::string::npos) {

@@ -32,12 +32,22 @@ struct RunOptions {
     std::optional<uid_t> user = {};                   // run as this user (the tests run as root)
     std::optional<unsigned long> fileSizeLimit = {};  // RLIMIT_FSIZE in bytes
     std::vector<std::pair<std::string, std::string>> environment = {};  // added or replaced
+    std::string workFolder = {};  // instead of the sandbox's own, for runs side by side
 };
 
 struct RunOutput {
     int exitStatus = -1;  // as the shell sees it; 128 + signal when killed
     std::string out;
 };
+
+// A run that has started and has not been waited for.
+struct StartedRun {
+    pid_t pid = -1;
+    int output = -1;  // the read end of its standard output
+};
+
+// Waits for a started run and collects what it printed.
+RunOutput finish(StartedRun run);
 
 // A working folder and a prefix, fresh for each case (under Wine the prefix is
 // the shared one, its simulator folders emptied before and after).
@@ -59,12 +69,18 @@ public:
     void writeLibrary(const std::string& relative, const std::string& bytes) const;
 
     RunOutput run(const RunOptions& options = {}) const;
+    // Returns as soon as the tool is started, so that a test can act while it runs.
+    StartedRun start(const RunOptions& options = {}) const;
+    // Starts every run at the same moment (each waits at a gate until all exist), then waits for all.
+    std::vector<RunOutput> runTogether(const std::vector<RunOptions>& runs) const;
 
     // Every file in the working folder and below ProgramData.
     std::map<std::string, std::string> snapshot() const;
 
 private:
     void clearSimulatorFolders() const;
+    StartedRun start(const RunOptions& options, int gate) const;
+    std::string executableFor(const RunOptions& options) const;
 
     ScratchDir scratch_;
     std::string prefix_;

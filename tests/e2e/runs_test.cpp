@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,6 +68,18 @@ RunCase refused(const char* name, std::optional<std::string> cfg,
 
 std::string withArea(const std::string& area) { return headerSection() + area; }
 
+// Areas whose long names make the list of section names longer than 20,000 bytes.
+std::string libraryWithLongNames(int areas) {
+    std::string text = headerSection();
+    for (int i = 1; i <= areas; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Area.%03d", i);
+        text += "[" + std::string(name) + std::string(140, '-') + "]\r\nTitle=Scenery " + std::to_string(i) +
+                "\r\nLocal=Scenery\r\nLayer=" + std::to_string(i) + "\r\n";
+    }
+    return text;
+}
+
 // An ASCII text as a UTF-16 little-endian file, with or without its byte order mark.
 std::string utf16Text(const std::string& ascii, bool byteOrderMark) {
     return utf16(std::u16string(ascii.begin(), ascii.end()), true, byteOrderMark);
@@ -124,6 +137,8 @@ std::vector<RunCase> cases() {
         refused("area_with_layer_zero", config("FSX"), {{kFsx, withArea(areaSection(1, "a", "a", "0"))}}, -4,
                 kLibraryLayer),
         refused("area_with_layer_text", config("FSX"), {{kFsx, withArea(areaSection(1, "a", "a", "TRUE"))}}, -4,
+                kLibraryLayer),
+        refused("area_with_layer_in_hex", config("FSX"), {{kFsx, withArea(areaSection(1, "a", "a", "0x1"))}}, -4,
                 kLibraryLayer),
         refused("area_with_layer_out_of_range", config("FSX"),
                 {{kFsx, withArea(areaSection(1, "a", "a", "4294967297"))}}, -4, kLibraryLayer),
@@ -210,6 +225,11 @@ std::vector<RunCase> cases() {
         added("nul_in_a_section_name_hides_nothing", config("FSX"),
               {{kFsx, withArea(areaSection(1, "a", "a", "1")) + std::string("[\0junk]\r\nTitle=j\r\n\r\n", 20) +
                           areaSection(2, "b", "b", "2")}},
+              kFsx, addedSection("Area.003", kTitle, kPath, 3)),
+        added("section_names_past_20000_bytes", config("FSX"), {{kFsx, libraryWithLongNames(150)}}, kFsx,
+              addedSection("Area.151", kTitle, kPath, 151)),
+        added("empty_section_name_hides_nothing", config("FSX"),
+              {{kFsx, withArea(areaSection(1, "a", "a", "1")) + "[]\r\nTitle=e\r\n\r\n" + areaSection(2, "b", "b", "2")}},
               kFsx, addedSection("Area.003", kTitle, kPath, 3)),
         added("998_areas_give_area_999", config("FSX"), {{kFsx, library(998)}}, kFsx,
               addedSection("Area.999", kTitle, kPath, 999)),

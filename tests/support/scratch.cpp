@@ -56,7 +56,8 @@ std::map<std::string, std::string> snapshotTree(const std::string& root) {
     std::map<std::string, std::string> files;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); ++it) {
-        const std::string relative = fs::relative(it->path(), root).string();
+        // lexically: fs::relative would follow a link and file it under its target's name
+        const std::string relative = it->path().lexically_relative(root).string();
         if (it->is_symlink()) {
             files[relative] = "-> " + fs::read_symlink(it->path()).string();
         } else if (it->is_regular_file()) {
