@@ -1,11 +1,15 @@
 #include "ini_document.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace bfq::platform {
 
 namespace {
+
+// Sections with more keys than this are looked up through an index built on first use.
+constexpr std::uint32_t kLinearKeys = 16;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isBreak(char c) { return c == '\r' || c == '\n'; }
@@ -29,10 +33,26 @@ struct Line {
     std::size_t next;          // where the following line starts
 };
 
+// The first CR or LF at or after pos. Eight bytes at a time: most words hold no
+// line break, and a word is cleared with a few arithmetic steps instead of eight tests.
+std::size_t lineEndFrom(std::string_view text, std::size_t pos) {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t highs = 0x8080808080808080u;
+    while (pos + 8 <= text.size()) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        const std::uint64_t cr = word ^ (ones * '\r');
+        const std::uint64_t lf = word ^ (ones * '\n');
+        if ((((cr - ones) & ~cr) | ((lf - ones) & ~lf)) & highs) break;  // some byte is CR or LF
+        pos += 8;
+    }
+    while (pos < text.size() && !isBreak(text[pos])) ++pos;
+    return pos;
+}
+
 // CRLF, LF and a lone CR each end a line.
 Line lineAt(std::string_view text, std::size_t pos) {
-    std::size_t end = pos;
-    while (end < text.size() && !isBreak(text[end])) ++end;
+    const std::size_t end = lineEndFrom(text, pos);
     std::size_t next = end;
     if (next < text.size()) next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2u : 1u;
     return {text.substr(pos, end - pos), next};
@@ -182,6 +202,11 @@ void IniDocument::decode() {
 
 void IniDocument::parse() {
     std::int64_t current = -1;  // keys before the first header belong to no section
+    // Room for a key every 16 bytes and a section every 96: a real library needs less,
+    // so the lists are not copied while they grow. Pages reserved and never used cost nothing.
+    keys_.reserve(text_.size() / 16);
+    sections_.reserve(text_.size() / 96);
+    firstSection_.reserve(text_.size() / 96);
     for (std::size_t pos = 0; pos < text_.size();) {
         const Line line = lineAt(text_, pos);
         const std::string_view trimmed = trimBlanks(line.content);
@@ -201,14 +226,30 @@ void IniDocument::parse() {
 }
 
 const std::string_view* IniDocument::find(std::string_view section, std::string_view key) const {
-    const auto it = firstSection_.find(trimBlanks(section));
-    if (it == firstSection_.end()) return nullptr;
-    const Section& s = sections_[it->second];
-    key = trimBlanks(key);
-    for (std::uint32_t k = s.firstKey; k < s.firstKey + s.keyCount; ++k) {
-        if (equalsFolded(keys_[k].name, key)) return &keys_[k].value;  // the first of duplicate keys wins
+    section = trimBlanks(section);
+    // A reader asks for several keys of one section in a row: find the section once.
+    if (section != lastSectionName_) {
+        const auto it = firstSection_.find(section);
+        lastSectionName_.assign(section);
+        lastSection_ = it == firstSection_.end() ? kNoSection : it->second;
     }
-    return nullptr;
+    if (lastSection_ == kNoSection) return nullptr;
+    const Section& s = sections_[lastSection_];
+    key = trimBlanks(key);
+    if (s.keyCount <= kLinearKeys) {
+        for (std::uint32_t k = s.firstKey; k < s.firstKey + s.keyCount; ++k) {
+            if (equalsFolded(keys_[k].name, key)) return &keys_[k].value;  // the first of duplicate keys wins
+        }
+        return nullptr;
+    }
+    auto [indexed, made] = largeSectionKeys_.try_emplace(lastSection_);
+    if (made) {
+        for (std::uint32_t k = s.firstKey; k < s.firstKey + s.keyCount; ++k) {
+            indexed->second.try_emplace(keys_[k].name, k);  // the first of duplicate keys wins
+        }
+    }
+    const auto found = indexed->second.find(key);
+    return found == indexed->second.end() ? nullptr : &keys_[found->second].value;
 }
 
 std::size_t IniDocument::sectionNames(std::string& names) const {

@@ -76,6 +76,13 @@ private:
     std::vector<Section> sections_;
     std::vector<Key> keys_;
     std::unordered_map<std::string_view, std::uint32_t, FoldedHash, FoldedEqual> firstSection_;
+    // Every duplicate of a section name reads the first one: without an index, a hostile
+    // library repeating the name of one huge section would cost sections x keys.
+    using KeyIndex = std::unordered_map<std::string_view, std::uint32_t, FoldedHash, FoldedEqual>;
+    mutable std::unordered_map<std::uint32_t, KeyIndex> largeSectionKeys_;
+    static constexpr std::uint32_t kNoSection = UINT32_MAX;
+    mutable std::string lastSectionName_;  // the section find() looked up last, as asked
+    mutable std::uint32_t lastSection_ = kNoSection;
 };
 
 // Windows' integer reading, with one difference: a value outside the signed

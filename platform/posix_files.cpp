@@ -154,18 +154,22 @@ ReadStatus readWholeFile(const std::string& path, std::string& bytes, FileStamp&
     if (fd.get() < 0) return (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Absent : ReadStatus::Failed;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadStatus::Failed;
-    bytes.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
+    // Straight into the string, with one byte more than the file holds, so the read that
+    // finds the end needs no room of its own: no bounce buffer to fault in and copy from.
+    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // it grew while we read
+        const ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             bytes.clear();
             return ReadStatus::Failed;
         }
         if (n == 0) break;
-        bytes.append(chunk, static_cast<std::size_t>(n));
+        filled += static_cast<std::size_t>(n);
     }
+    bytes.resize(filled);
     stamp = stampOf(st);
     return ReadStatus::Ok;
 }

@@ -37,6 +37,13 @@ TEST_P(Reading, FindsTheValueWindowsWould) {
     }
 }
 
+// A section with more keys than are searched one by one: its lookups go through an index.
+std::string manyKeys(const std::string& tail) {
+    std::string text = "[S]\r\n";
+    for (int i = 0; i < 40; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    return text + tail;
+}
+
 const ReadCase kReadCases[] = {
     {"exact_case", "[Area.001]\r\nTitle=Foo\r\n", "Area.001", "Title", "Foo"},
     {"section_and_key_case_ignored", "[Area.001]\r\nTitle=Foo\r\n", "AREA.001", "title", "Foo"},
@@ -83,6 +90,10 @@ const ReadCase kReadCases[] = {
     {"utf16_surrogate_pair", utf16(u"[S]\r\nk=\U0001F6EB\r\n"), "S", "k", "\xF0\x9F\x9B\xAB"},
     {"utf16_without_bom_unreadable", utf16(u"[S]\r\nk=v\r\n", true, false), "S", "k", nullptr},
     {"high_bytes_pass_through", "[S]\r\nk=Z\xFCrich\r\n", "S", "k", "Z\xFCrich"},
+    {"many_keys_case_ignored", manyKeys("Title=T\r\n"), "s", " TITLE ", "T"},
+    {"many_keys_first_of_duplicates", manyKeys("K7=late\r\n"), "S", "k7", "7"},
+    {"many_keys_absent", manyKeys(""), "S", "k40", nullptr},
+    {"many_keys_later_duplicate_section_unseen", manyKeys("[s]\r\nTitle=later\r\n"), "S", "Title", nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Ini, Reading, testing::ValuesIn(kReadCases),

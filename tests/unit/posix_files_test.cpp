@@ -234,4 +234,46 @@ TEST(ProfileFile, NeverWritesAFileItCouldNotRead) {
     EXPECT_TRUE(std::filesystem::is_directory(dir / "lib.ini"));
 }
 
+struct WholeFileCase {
+    const char* name;
+    std::string bytes;
+};
+
+void PrintTo(const WholeFileCase& c, std::ostream* os) { *os << c.name; }
+
+class WholeFile : public testing::TestWithParam<WholeFileCase> {};
+
+TEST_P(WholeFile, ReadsEveryByteOnce) {
+    ScratchDir dir;
+    writeFile(dir / "lib.ini", GetParam().bytes);
+    std::string bytes = "stale";
+    bp::FileStamp stamp;
+    ASSERT_EQ(bp::readWholeFile(dir / "lib.ini", bytes, stamp), bp::ReadStatus::Ok);
+    EXPECT_EQ(bytes, GetParam().bytes);
+    EXPECT_EQ(stamp.size, GetParam().bytes.size());
+}
+
+std::string binaryBytes(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7919) % 256);
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, WholeFile,
+                         testing::Values(WholeFileCase{"empty", ""}, WholeFileCase{"one_byte", "x"},
+                                         WholeFileCase{"nul_bytes", std::string("a\0b\0", 4)},
+                                         WholeFileCase{"exactly_64_kib", binaryBytes(65536)},
+                                         WholeFileCase{"larger_than_one_read", binaryBytes(3 * 65536 + 17)}),
+                         [](const testing::TestParamInfo<WholeFileCase>& p) { return std::string(p.param.name); });
+
+TEST(WholeFile, AFileLongerThanItsStatedSizeIsReadToTheEnd) {
+    // Files under /proc state a size of 0 and still hold text.
+    std::string bytes;
+    bp::FileStamp stamp;
+    ASSERT_EQ(bp::readWholeFile("/proc/self/status", bytes, stamp), bp::ReadStatus::Ok);
+    EXPECT_EQ(stamp.size, 0u);
+    EXPECT_NE(bytes.find("Name:"), std::string::npos);
+    EXPECT_EQ(bytes.back(), '\n');
+}
+
 }  // namespace
