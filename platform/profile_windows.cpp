@@ -199,8 +199,14 @@ std::size_t Profile::listSectionNames(std::string& names) {
         if (count + 2 != buffer.size()) break;
         buffer.assign(buffer.size() * 2, '\0');  // cut short: a missing name could hide a title or the last area
     }
-    names.assign(buffer.data(), count + 1);  // the names and the empty one that closes the list
-    return count;
+    // An empty name inside the list would end it early and hide the sections after it.
+    names.clear();
+    for (const char* name = buffer.data(); name < buffer.data() + count; name += std::strlen(name) + 1) {
+        if (*name != '\0') names.append(name).push_back('\0');
+    }
+    const std::size_t listed = names.size();
+    names.push_back('\0');
+    return listed;
 }
 
 bool Profile::writeSection(const char* section, const char* keyValues) {

@@ -247,6 +247,8 @@ IniContent contentOf(const std::string& bytes) {
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[' && line.find(']') != std::string::npos) {
             content.push_back({trimmed(line.substr(1, line.rfind(']') - 1)), {}});
+            // No name reaches a section named "", and the system's writer drops its header.
+            if (content.back().first.empty()) content.pop_back();
         } else if (line.find('=') != std::string::npos && !content.empty()) {
             const std::size_t eq = line.find('=');
             content.back().second.emplace_back(trimmed(line.substr(0, eq)), trimmed(line.substr(eq + 1)));

@@ -229,7 +229,7 @@ std::vector<RunCase> cases() {
         added("section_names_past_20000_bytes", config("FSX"), {{kFsx, libraryWithLongNames(150)}}, kFsx,
               addedSection("Area.151", kTitle, kPath, 151)),
         added("empty_section_name_hides_nothing", config("FSX"),
-              {{kFsx, withArea(areaSection(1, "a", "a", "1")) + "[]\r\nTitle=e\r\n\r\n" + areaSection(2, "b", "b", "2")}},
+              {{kFsx, withArea(areaSection(1, "a", "a", "1")) + "[]\r\n\r\n" + areaSection(2, "b", "b", "2")}},
               kFsx, addedSection("Area.003", kTitle, kPath, 3)),
         added("998_areas_give_area_999", config("FSX"), {{kFsx, library(998)}}, kFsx,
               addedSection("Area.999", kTitle, kPath, 999)),
