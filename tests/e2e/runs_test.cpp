@@ -9,39 +9,12 @@
 #include <vector>
 
 #include "encodings.h"
+#include "expected_runs.h"
 #include "run_harness.h"
 
 using namespace bfq::test;
 
 namespace {
-
-const std::string kFsx = "Microsoft/FSX/Scenery.cfg";
-const std::string kFsxSe = "Microsoft/FSX-SE/Scenery.cfg";
-const std::string kP3d = "Lockheed Martin/Prepar3D/Scenery.cfg";
-const std::string kP3d2 = "Lockheed Martin/Prepar3D v2/Scenery.cfg";
-
-const std::string kNoTarget = "Error reading the Target Simulator from BrackenfelloquistConfig.ini";
-const std::string kInvalidTarget = "Invalid Target Simulator!!!";
-const std::string kUnreadable = "Error reading the Scenery.cfg file";
-const std::string kLibraryTitle = "Error reading the Scenery title from Scenery.cfg (Vector)";
-const std::string kLibraryPath = "Error reading the Scenery path from Scenery.cfg (Vector)";
-const std::string kLibraryLayer = "Error reading the Scenery Layer from Scenery.cfg (Vector)";
-const std::string kRequestTitle = "Error reading the Scenery title from BrackenfelloquistConfig.ini";
-const std::string kRequestPath = "Error reading the Scenery path from BrackenfelloquistConfig.ini";
-const std::string kCorrupt = "Error in Layer values. The Scenery.cfg is corrupt.\n";
-const std::string kEmpty = "Error: Empty vectors (1).";
-const std::string kNoNumberLeft = "Error writing Scenery.cfg: the library has no area number left after Area.999";
-
-const std::string kTitle = "Brackenfell Valley Airfield";
-const std::string kPath = "Addon Scenery\\Brackenfell Valley";
-
-std::string config(const std::string& target, const std::optional<std::string>& title = kTitle,
-                   const std::optional<std::string>& path = kPath) {
-    std::string text = "[Config]\r\nTarget=" + target + "\r\n";
-    if (title) text += "Title=" + *title + "\r\n";
-    if (path) text += "Path=" + *path + "\r\n";
-    return text;
-}
 
 struct RunCase {
     const char* name;

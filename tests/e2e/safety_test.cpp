@@ -21,29 +21,14 @@
 #include <thread>
 #include <vector>
 
+#include "expected_runs.h"
 #include "run_harness.h"
 
 using namespace bfq::test;
 
 namespace {
 
-const std::string kFsx = "Microsoft/FSX/Scenery.cfg";
 const std::string kFsxFolder = "Microsoft/FSX";
-
-const std::string kNoTarget = "Error reading the Target Simulator from BrackenfelloquistConfig.ini";
-const std::string kUnreadable = "Error reading the Scenery.cfg file";
-const std::string kBusy =
-    "Error reading the Scenery.cfg file: another run kept it busy for too long, nothing was changed";
-const std::string kWriteFailed = "Error writing Scenery.cfg";
-const std::string kCorrupt = "Error in Layer values. The Scenery.cfg is corrupt.\n";
-const std::string kNoNumberLeft = "Error writing Scenery.cfg: the library has no area number left after Area.999";
-
-const std::string kTitle = "Brackenfell Valley Airfield";
-const std::string kPath = "Addon Scenery\\Brackenfell Valley";
-
-std::string config(const std::string& target, const std::string& title = kTitle, const std::string& path = kPath) {
-    return "[Config]\r\nTarget=" + target + "\r\nTitle=" + title + "\r\nPath=" + path + "\r\n";
-}
 
 bool isRoot() { return ::geteuid() == 0; }
 
