@@ -217,8 +217,12 @@ bool Profile::writeSection(const char* section, const char* keyValues) {
     const std::string& path = state_->path;
     const std::string backup = path + ".bfq-backup";
     std::string original;
-    if (!readFileBytes(path, original) || !CopyFileA(path.c_str(), backup.c_str(), FALSE)) {
-        DeleteFileA(backup.c_str());
+    if (!readFileBytes(path, original)) return false;
+    if (!CopyFileA(path.c_str(), backup.c_str(), TRUE)) {
+        // A copy already there is what an earlier write left when it could not put it back, or when
+        // the machine stopped mid-write: it may be the only whole library, so it is never replaced.
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileA(backup.c_str());
         return false;
     }
     const IniDocument before(original);

@@ -264,6 +264,31 @@ TEST_P(Faults, LeaveEveryFileAsItWas) {
     EXPECT_EQ(box.snapshot(), before);  // byte for byte, and no temporary file left
 }
 
+// A copy of the library left beside it by an earlier Windows write that could not put it back
+// (or by a machine that stopped mid-write) may be the only whole library: no run replaces it.
+TEST(Faults, AnEarlierBackupCopyIsNeverReplaced) {
+    Sandbox box;
+    box.writeConfig(config("FSX"));
+    box.writeLibrary(kFsx, library(3));
+    const std::string backup = kFsx + ".bfq-backup";
+    box.writeLibrary(backup, library(5));
+    const auto before = box.snapshot();
+
+    const RunOutput result = box.run();
+
+    if (ToolUnderTest::fromEnvironment().underWine()) {
+        // The Windows build writes in place behind such a copy; without room for its own it refuses.
+        EXPECT_EQ(result.exitStatus, shellStatus(-16));
+        EXPECT_EQ(result.out, expectedOutput(kWriteFailed));
+        EXPECT_EQ(box.snapshot(), before);
+    } else {
+        // The Linux build never writes in place and needs no copy.
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(readFile(box.library(kFsx)), library(3) + addedSection("Area.004", kTitle, kPath, 4));
+    }
+    EXPECT_EQ(readFile(box.library(backup)), library(5));
+}
+
 // Every fault case starts from library(3); a run that succeeds adds its new area to it.
 const std::size_t kLibrarySize = library(3).size();
 
